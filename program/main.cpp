@@ -1,0 +1,5 @@
+#include "Application.h"
+#include "FltkBackend.h"
+#include "ProgramBody.h"
+
+int main() { return RunProgram(CreateFltkBackend, ProgramBody); }

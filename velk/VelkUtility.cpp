@@ -1,0 +1,7 @@
+#include "VelkUtility.h"
+
+#include "Application.h"
+
+void ShowNotice(const std::string& text) {
+  Application->MessageBox(text, Application->Title(), MB_OK);
+}
