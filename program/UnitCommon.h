@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "VelkMidi.h"
 #include "VelkTimer.h"
 
 class TVelkForm;
 
+extern std::unique_ptr<TVelkMidi> Midi;
 extern std::unique_ptr<TVelkTimer> Timer;
 // The darkness level: 10 at start, always 10 .. 300.
 extern std::int32_t DarkLevel;

@@ -1,7 +1,9 @@
 #include "UnitForm.h"
 
 #include "FormMainLayout.h"
+#include "UnitBmp.h"
 #include "UnitCommon.h"
+#include "VelkUtility.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -43,4 +45,13 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::PntMainMouseDown(TObject*, TMouseButton, TShiftState, std::int32_t,
-                                 std::int32_t) {}
+                                 std::int32_t) {
+  // The end test comes first, so a click on a black scene never raises the level.
+  if (IsWorldDark()) {
+    ShowNotice("せかいはふぃわくのかみにおおわれた");
+    Application->Terminate();
+    return;
+  }
+  if (DarkLevel < 300)
+    ++DarkLevel;
+}

@@ -287,10 +287,22 @@ TEST_F(SchedulerTest, SecondSchedulerOnlyBeeps) {
     EXPECT_EQ(Tasks.size(), 1u);
     EXPECT_EQ(second.LoopProc(), nullptr);
   }
-  // Destroying any instance clears the flag but leaves the table.
+  // The inert one going away does not free the live one's place.
+  EXPECT_TRUE(TimerExists);
+}
+
+TEST_F(SchedulerTest, DestroyClearsTheFlagAndKeepsTheTable) {
+  TestForm form(*application);
+  {
+    TVelkTimer timer(form);
+    timer.AddTask(TaskA, 100, "kept");
+  }
   EXPECT_FALSE(TimerExists);
-  EXPECT_EQ(Tasks.size(), 1u);
+  ASSERT_EQ(Tasks.size(), 1u);
   EXPECT_EQ(Tasks[0].Name, "kept");
+  TVelkTimer again(form);
+  EXPECT_TRUE(Tasks.empty());
+  EXPECT_EQ(backend->beeps, 0);
 }
 
 void FailingTask() { throw EPlatformError("task failed"); }

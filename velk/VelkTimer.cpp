@@ -13,11 +13,15 @@ TVelkTimer::TVelkTimer(TVelkForm& window) {
     return;
   }
   TimerExists = true;
+  active_ = true;
   ClearTasks();
   window.SetLoopProc(RunLoop);
 }
 
-TVelkTimer::~TVelkTimer() { TimerExists = false; }
+TVelkTimer::~TVelkTimer() {
+  if (active_)
+    TimerExists = false;
+}
 
 void TVelkTimer::AddTask(TTaskProc proc, std::int32_t interval, const std::string& name) {
   Tasks.emplace_back();

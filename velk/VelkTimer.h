@@ -29,7 +29,8 @@ public:
   // The first live scheduler empties the table and hands RunLoop to `window`; a second one
   // only beeps.
   explicit TVelkTimer(TVelkForm& window);
-  // Clears TimerExists; the table and the window's loop procedure stay as they are.
+  // Clears TimerExists; the table and the window's loop procedure stay as they are. An inert
+  // second instance leaves the flag of the live one alone.
   ~TVelkTimer();
   TVelkTimer(const TVelkTimer&) = delete;
   TVelkTimer& operator=(const TVelkTimer&) = delete;
@@ -38,6 +39,9 @@ public:
   void AddTask(TTaskProc proc, std::int32_t interval, const std::string& name);
   // Empties the table.
   void ClearTasks();
+
+private:
+  bool active_ = false;
 };
 
 // The program's main loop: messages, then due tasks, until the application terminates.
