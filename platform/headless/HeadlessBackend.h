@@ -35,6 +35,10 @@ struct HeadlessBox {
 
 class HeadlessBackend : public Backend {
 public:
+  ~HeadlessBackend() override {
+    if (onDestroy)
+      onDestroy(*this);
+  }
   std::int32_t ScreenWidth() override { return screenWidth; }
   std::int32_t ScreenHeight() override { return screenHeight; }
   TFrameExtents FrameExtents() override { return frame; }
@@ -75,6 +79,8 @@ public:
   std::function<void(const HeadlessBox&)> onMessageBox;
   // Runs at every pump, after the injected scripts.
   std::function<void()> onPump;
+  // Runs when the platform drops the backend at the end of a program, to read what it saw.
+  std::function<void(HeadlessBackend&)> onDestroy;
   std::vector<std::shared_ptr<HeadlessWindowState>> windows;
 
 private:
