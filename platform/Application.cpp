@@ -9,7 +9,9 @@ TApplication* Application = nullptr;
 
 TApplication::TApplication() = default;
 
-TApplication::~TApplication() { DestroyForms(); }
+TApplication::~TApplication() {
+  DestroyForms();
+}
 
 void TApplication::Initialize() {}
 
@@ -83,7 +85,9 @@ void TApplication::DispatchOne(TMessage& message) {
   }
 }
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() {
+  PostQuitMessage(0);
+}
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption,
                              std::uint32_t flags) {

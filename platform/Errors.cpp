@@ -4,7 +4,9 @@ ERangeError::ERangeError() : EPlatformError("範囲チェックエラー") {}
 
 EIntOverflow::EIntOverflow() : EPlatformError("整数のオーバーフロー") {}
 
-void RaiseRangeError() { throw ERangeError(); }
+void RaiseRangeError() {
+  throw ERangeError();
+}
 
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
   std::int32_t result;

@@ -6,9 +6,13 @@
 
 TScreen Screen;
 
-std::int32_t TScreen::Width() const { return CurrentBackend().ScreenWidth(); }
+std::int32_t TScreen::Width() const {
+  return CurrentBackend().ScreenWidth();
+}
 
-std::int32_t TScreen::Height() const { return CurrentBackend().ScreenHeight(); }
+std::int32_t TScreen::Height() const {
+  return CurrentBackend().ScreenHeight();
+}
 
 namespace {
 
@@ -31,7 +35,9 @@ bool Contains(const TRect& r, std::int32_t x, std::int32_t y) {
 TControl::TControl(TForm& form, TControl* parent, std::string name)
     : form_(&form), parent_(parent), name_(std::move(name)) {}
 
-void TControl::SetVisible(bool value) { visible_ = value; }
+void TControl::SetVisible(bool value) {
+  visible_ = value;
+}
 
 TRect TControl::ClientBounds() const {
   std::int32_t x = left_, y = top_;
@@ -95,8 +101,9 @@ TForm::TForm(TApplication& owner, const TFormLayout& layout, const TEventTable& 
     } else {
       auto box = std::make_unique<TPaintBox>(*this, parent, item.Name);
       if (!item.OnMouseDown.empty()) {
-        auto found = std::find_if(events.begin(), events.end(),
-                                  [&](const TEventBinding& b) { return b.Name == item.OnMouseDown; });
+        auto found = std::find_if(events.begin(), events.end(), [&](const TEventBinding& b) {
+          return b.Name == item.OnMouseDown;
+        });
         if (found == events.end())
           throw ENotSupported("イベント " + item.OnMouseDown + " がフォームにありません");
         box->OnMouseDown = found->Handler;
@@ -199,9 +206,13 @@ void TForm::Dispatch(TMessage& message) {
   WndProc(message);
 }
 
-void TForm::WndProc(TMessage& message) { DefaultHandler(message); }
+void TForm::WndProc(TMessage& message) {
+  DefaultHandler(message);
+}
 
-bool TForm::IsKeyWithheld(const TMessage&) { return false; }
+bool TForm::IsKeyWithheld(const TMessage&) {
+  return false;
+}
 
 void TForm::DefaultHandler(TMessage& message) {
   switch (message.Msg) {

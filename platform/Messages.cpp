@@ -32,7 +32,9 @@ bool TakeMessage(TMessage& message) {
   return true;
 }
 
-bool HasPendingMessage() { return !queue.empty(); }
+bool HasPendingMessage() {
+  return !queue.empty();
+}
 
 void DiscardMessagesFor(HWND handle) {
   std::erase_if(queue, [handle](const TMessage& m) { return m.Handle == handle; });

@@ -50,14 +50,18 @@ constexpr LPARAM MakeMouseLParam(std::int32_t x, std::int32_t y) {
                              static_cast<std::uint32_t>(x & 0xFFFF));
 }
 // Signed x of a mouse message's lParam.
-constexpr std::int32_t MouseX(LPARAM lParam) { return static_cast<std::int16_t>(lParam & 0xFFFF); }
+constexpr std::int32_t MouseX(LPARAM lParam) {
+  return static_cast<std::int16_t>(lParam & 0xFFFF);
+}
 // Signed y of a mouse message's lParam.
 constexpr std::int32_t MouseY(LPARAM lParam) {
   return static_cast<std::int16_t>((lParam >> 16) & 0xFFFF);
 }
 
 // True for the keyboard messages 256 to 264.
-constexpr bool IsKeyboardMessage(std::uint32_t msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
+constexpr bool IsKeyboardMessage(std::uint32_t msg) {
+  return msg >= WM_KEYFIRST && msg <= WM_KEYLAST;
+}
 
 struct TMessage {
   HWND Handle = 0;

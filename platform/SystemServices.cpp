@@ -17,7 +17,9 @@ std::unique_ptr<RandomSource>& InstalledRandom() {
 
 } // namespace
 
-void SetBackend(std::unique_ptr<Backend> backend) { InstalledBackend() = std::move(backend); }
+void SetBackend(std::unique_ptr<Backend> backend) {
+  InstalledBackend() = std::move(backend);
+}
 
 Backend& CurrentBackend() {
   auto& backend = InstalledBackend();
@@ -26,13 +28,21 @@ Backend& CurrentBackend() {
   return *backend;
 }
 
-bool HasBackend() { return InstalledBackend() != nullptr; }
+bool HasBackend() {
+  return InstalledBackend() != nullptr;
+}
 
-std::uint32_t timeGetTime() { return CurrentBackend().ClockMilliseconds(); }
+std::uint32_t timeGetTime() {
+  return CurrentBackend().ClockMilliseconds();
+}
 
-void MessageBeep(std::uint32_t) { CurrentBackend().Beep(); }
+void MessageBeep(std::uint32_t) {
+  CurrentBackend().Beep();
+}
 
-PcgRandomSource::PcgRandomSource(std::uint64_t seed) { Seed(static_cast<std::uint32_t>(seed)); }
+PcgRandomSource::PcgRandomSource(std::uint64_t seed) {
+  Seed(static_cast<std::uint32_t>(seed));
+}
 
 void PcgRandomSource::Seed(std::uint32_t seed) {
   state_ = 0;
@@ -64,7 +74,9 @@ std::int32_t PcgRandomSource::Next(std::int32_t n) {
   return static_cast<std::int32_t>(product >> 32);
 }
 
-void Randomize() { InstalledRandom()->Seed(CurrentBackend().TimeOfDayMilliseconds()); }
+void Randomize() {
+  InstalledRandom()->Seed(CurrentBackend().TimeOfDayMilliseconds());
+}
 
 std::int32_t Random(std::int32_t n) {
   if (n < 1)
@@ -76,4 +88,6 @@ void SetRandomSource(std::unique_ptr<RandomSource> source) {
   InstalledRandom() = source ? std::move(source) : std::make_unique<PcgRandomSource>();
 }
 
-RandomSource& CurrentRandomSource() { return *InstalledRandom(); }
+RandomSource& CurrentRandomSource() {
+  return *InstalledRandom();
+}

@@ -34,8 +34,9 @@ constexpr std::int32_t kContinueThreshold = 10;
 
 void CheckSpriteSize(const TBitmap& sprite, const std::string& name) {
   if (sprite.Width() < kScanWidth || sprite.Height() < kScanHeight)
-    throw EInvalidGraphic(name + ": スプライトが小さすぎます (幅 " + std::to_string(sprite.Width()) +
-                          ", 高さ " + std::to_string(sprite.Height()) + "; 幅 100, 高さ 200 以上が必要です)");
+    throw EInvalidGraphic(name + ": スプライトが小さすぎます (幅 " +
+                          std::to_string(sprite.Width()) + ", 高さ " +
+                          std::to_string(sprite.Height()) + "; 幅 100, 高さ 200 以上が必要です)");
 }
 
 void SceneSetup() {
@@ -92,14 +93,17 @@ void DrawTendril(std::int32_t x, std::int32_t y) {
   const std::int32_t a = Random(DarkLevel);
   const std::int32_t h = DarkLevel / 2;
   // The heading is kept in single precision, as the look of the tendrils was tuned with it.
-  auto heading = static_cast<float>(kBaseHeading + static_cast<double>(a - h) / kHeadingSpreadDivisor);
+  auto heading =
+      static_cast<float>(kBaseHeading + static_cast<double>(a - h) / kHeadingSpreadDivisor);
   for (std::int32_t i = 0; i <= h; ++i) {
     if (x < 0 || y < 0 || x >= kSceneWidth || y >= kSceneHeight)
       return;
     heading = TurnHeading(heading, Random(101));
     const double length = i + 3;
-    const auto newX = x + static_cast<std::int32_t>(std::trunc(std::cos(static_cast<double>(heading)) * length));
-    const auto newY = y + static_cast<std::int32_t>(std::trunc(std::sin(static_cast<double>(heading)) * length));
+    const auto newX =
+        x + static_cast<std::int32_t>(std::trunc(std::cos(static_cast<double>(heading)) * length));
+    const auto newY =
+        y + static_cast<std::int32_t>(std::trunc(std::sin(static_cast<double>(heading)) * length));
     canvas.MoveTo(x, y);
     canvas.LineTo(newX, newY);
     x = newX;
@@ -136,4 +140,3 @@ bool IsWorldDark() {
   }
   return true;
 }
-

@@ -10,11 +10,11 @@ TFormMain* FormMain = nullptr;
 namespace {
 
 TEventTable FormMainEvents(TFormMain* form) {
-  return {TEventBinding{"PntMainMouseDown",
-                        [form](TObject* sender, TMouseButton button, TShiftState shift,
-                               std::int32_t x, std::int32_t y) {
-                          form->PntMainMouseDown(sender, button, shift, x, y);
-                        }}};
+  return {
+      TEventBinding{"PntMainMouseDown", [form](TObject* sender, TMouseButton button,
+                                               TShiftState shift, std::int32_t x, std::int32_t y) {
+                      form->PntMainMouseDown(sender, button, shift, x, y);
+                    }}};
 }
 
 } // namespace
@@ -44,8 +44,7 @@ TFormMain::~TFormMain() {
     FormMain = nullptr;
 }
 
-void TFormMain::PntMainMouseDown(TObject*, TMouseButton, TShiftState, std::int32_t,
-                                 std::int32_t) {
+void TFormMain::PntMainMouseDown(TObject*, TMouseButton, TShiftState, std::int32_t, std::int32_t) {
   // The end test comes first, so a click on a black scene never raises the level.
   if (IsWorldDark()) {
     ShowNotice("せかいはふぃわくのかみにおおわれた");

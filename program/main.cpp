@@ -2,4 +2,6 @@
 #include "FltkBackend.h"
 #include "ProgramBody.h"
 
-int main() { return RunProgram(CreateFltkBackend, ProgramBody); }
+int main() {
+  return RunProgram(CreateFltkBackend, ProgramBody);
+}

@@ -1,6 +1,7 @@
 // The whole program, headless: start-up, frames, clicks, the end and shut-down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -109,12 +110,36 @@ TEST_F(ProgramTest, StartsWithOneFrameTaskThenDrawsSpriteAndTendrilsUntilClosed)
       black += SamePixel(p, PixelBlack) ? 1 : 0;
       coloured += (!SamePixel(p, PixelBlack) && !SamePixel(p, PixelWhite)) ? 1 : 0;
     }
-  EXPECT_GT(black, 854);    // every root and the tendrils around them
+  EXPECT_GT(black, 854);     // every root and the tendrils around them
   EXPECT_GT(coloured, 2000); // the dress and skin show through
   EXPECT_EQ(MidiCalls, (std::vector<std::string>{"SetDevice(-1,0)", "Stop", "Free"}));
   EXPECT_EQ(FormMain, nullptr);
   EXPECT_FALSE(TimerExists);
   EXPECT_FALSE(MidiExists);
+}
+
+TEST_F(ProgramTest, RepaintShowsThePanelsWhiteUntilTheNextFrame) {
+  UseBundledSprite();
+  bool sceneShown = false, whiteAfterRepaint = false;
+  auto allWhite = [](const std::vector<std::uint8_t>& pixels) {
+    return !pixels.empty() &&
+           std::all_of(pixels.begin(), pixels.end(), [](std::uint8_t b) { return b == 255; });
+  };
+  const int exitCode = RunScripted([&](int pump) {
+    if (pump <= 3)
+      backend->clock += 101; // frames in the first passes, then the clock stands still
+    if (pump == 5) {
+      sceneShown = !allWhite(backend->Window(MainHandle())->LastPresented);
+      PostMessageA(MainHandle(), WM_PAINT, 0, 0); // uncovered or restored
+    }
+    if (pump == 6) {
+      whiteAfterRepaint = allWhite(backend->Window(MainHandle())->LastPresented);
+      PostMessageA(MainHandle(), WM_CLOSE, 0, 0);
+    }
+  });
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_TRUE(sceneShown);
+  EXPECT_TRUE(whiteAfterRepaint);
 }
 
 TEST_F(ProgramTest, EveryPressOfAnyButtonRaisesTheLevelUpTo300) {
@@ -215,7 +240,9 @@ TEST_F(ProgramTest, FailedSceneSetUpShowsTheErrorAndFreesWhatExistsInOrder) {
   } cases[] = {
       {"missing", [] {}, "ファイル dat/fiwa.bmp を開けません"},
       {"too narrow",
-       [] { WriteBmp("dat/fiwa.bmp", SpriteSpec{99, 200, RGBColor(0, 255, 0), {}}); },
+       [] {
+         WriteBmp("dat/fiwa.bmp", SpriteSpec{99, 200, RGBColor(0, 255, 0), {}});
+       },
        "幅 99, 高さ 200"},
       {"not a bitmap",
        [] {
@@ -243,9 +270,9 @@ TEST_F(ProgramTest, FailedSceneSetUpShowsTheErrorAndFreesWhatExistsInOrder) {
     EXPECT_EQ(boxes[0].Caption, "ポルミナ");
     EXPECT_EQ(boxes[0].Icon, TBoxIcon::Stop);
     // Scene first, then the MIDI handle, then the scheduler.
-    EXPECT_EQ(stateAtMidiCalls, (std::vector<std::string>{"SetDevice(-1,0) no-scene no-timer",
-                                                          "Stop no-scene timer",
-                                                          "Free no-scene timer"}));
+    EXPECT_EQ(stateAtMidiCalls,
+              (std::vector<std::string>{"SetDevice(-1,0) no-scene no-timer", "Stop no-scene timer",
+                                        "Free no-scene timer"}));
     EXPECT_FALSE(TimerExists);
     EXPECT_FALSE(MidiExists);
     EXPECT_TRUE(Tasks.empty());

@@ -44,7 +44,9 @@ protected:
 
 TEST_F(SceneTest, SetUpCollectsRootsInRowMajorOrderAndBlackensThem) {
   ScopedWorkDir dir;
-  WriteBmp("dat/fiwa.bmp", SpriteSpec{100, 200, kKey,
+  WriteBmp("dat/fiwa.bmp", SpriteSpec{100,
+                                      200,
+                                      kKey,
                                       {{{5, 0}, kRed},
                                        {{2, 1}, kRed},
                                        {{1, 1}, kRed},
@@ -102,8 +104,8 @@ TEST_F(SceneTest, SpriteSmallerThanTheScanAreaIsRefusedNamingFileAndSizes) {
 TEST_F(SceneTest, RandomRoundRoundsTheLevelOverTen) {
   struct Case {
     std::int32_t level, draw, expected;
-  } cases[] = {{10, 0, 1},  {10, 9, 1},  {15, 4, 1},  {15, 5, 2},  {297, 2, 29},
-               {297, 3, 30}, {300, 0, 30}, {300, 9, 30}, {11, 8, 1},  {11, 9, 2}};
+  } cases[] = {{10, 0, 1},   {10, 9, 1},   {15, 4, 1},   {15, 5, 2}, {297, 2, 29},
+               {297, 3, 30}, {300, 0, 30}, {300, 9, 30}, {11, 8, 1}, {11, 9, 2}};
   for (const Case& c : cases) {
     DarkLevel = c.level;
     ScriptedRandomSource& random = InstallScriptedRandom({c.draw});
@@ -137,8 +139,8 @@ TEST_F(SceneTest, BoundsTestEndsATendrilOnlyOutsideTheScene) {
   struct Case {
     std::int32_t x, y;
     bool inside;
-  } cases[] = {{399, 100, true}, {400, 100, false}, {-1, 100, false},
-               {200, 255, true}, {200, 256, false}, {200, -1, false}, {0, 0, true}};
+  } cases[] = {{399, 100, true},  {400, 100, false}, {-1, 100, false}, {200, 255, true},
+               {200, 256, false}, {200, -1, false},  {0, 0, true}};
   for (const Case& c : cases) {
     MakeScene();
     ScriptedRandomSource& random = InstallScriptedRandom({0, 5, 50, 0});

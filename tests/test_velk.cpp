@@ -99,7 +99,9 @@ TEST_F(VelkFormTest, AltAndF10AreWithheldForEveryKeyboardMessage) {
 }
 
 int loopRuns = 0;
-void CountingLoop() { ++loopRuns; }
+void CountingLoop() {
+  ++loopRuns;
+}
 
 TEST_F(VelkFormTest, LoopStartsOnlyFromTheMessageLoopAndOnlyOnce) {
   loopRuns = 0;
@@ -167,9 +169,15 @@ public:
 std::vector<SchedulerTest::Run> SchedulerTest::runs;
 HeadlessBackend* SchedulerTest::current = nullptr;
 
-void TaskA() { SchedulerTest::runs.push_back({'A', SchedulerTest::current->clock}); }
-void TaskB() { SchedulerTest::runs.push_back({'B', SchedulerTest::current->clock}); }
-void TaskC() { SchedulerTest::runs.push_back({'C', SchedulerTest::current->clock}); }
+void TaskA() {
+  SchedulerTest::runs.push_back({'A', SchedulerTest::current->clock});
+}
+void TaskB() {
+  SchedulerTest::runs.push_back({'B', SchedulerTest::current->clock});
+}
+void TaskC() {
+  SchedulerTest::runs.push_back({'C', SchedulerTest::current->clock});
+}
 void TaskAppendingC() {
   SchedulerTest::runs.push_back({'D', SchedulerTest::current->clock});
   Tasks.push_back(TVelkThread{"c", TaskC, 1, 0});
@@ -305,7 +313,9 @@ TEST_F(SchedulerTest, DestroyClearsTheFlagAndKeepsTheTable) {
   EXPECT_EQ(backend->beeps, 0);
 }
 
-void FailingTask() { throw EPlatformError("task failed"); }
+void FailingTask() {
+  throw EPlatformError("task failed");
+}
 
 TEST_F(SchedulerTest, TaskErrorReachesTheErrorBoxAndTheWindowStillCloses) {
   application->SetTitle("Title");

@@ -15,5 +15,6 @@ echo "=== Release build ==="
 (cd build && ctest --output-on-failure -j"$jobs") || status=1
 echo "=== AddressSanitizer + UBSan build ==="
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
   ctest --output-on-failure -j"$jobs") || status=1
 exit $status

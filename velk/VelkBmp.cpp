@@ -13,7 +13,9 @@ bool EndsWith(const std::string& text, const std::string& ending) {
 
 } // namespace
 
-TVelkBitmap::TVelkBitmap() { SetTextStyle(20, TFontStyle::fsBold, clBlack); }
+TVelkBitmap::TVelkBitmap() {
+  SetTextStyle(20, TFontStyle::fsBold, clBlack);
+}
 
 TVelkBitmap::~TVelkBitmap() = default;
 

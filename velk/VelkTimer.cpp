@@ -32,7 +32,9 @@ void TVelkTimer::AddTask(TTaskProc proc, std::int32_t interval, const std::strin
   task.LastRun = timeGetTime();
 }
 
-void TVelkTimer::ClearTasks() { Tasks.clear(); }
+void TVelkTimer::ClearTasks() {
+  Tasks.clear();
+}
 
 namespace {
 

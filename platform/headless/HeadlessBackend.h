@@ -49,8 +49,7 @@ public:
   // that forgot to close the window fails instead of hanging.
   void WaitEvents() override;
   // Records the box and runs onMessageBox.
-  void ShowMessageBox(const std::string& text, const std::string& caption,
-                      TBoxIcon icon) override;
+  void ShowMessageBox(const std::string& text, const std::string& caption, TBoxIcon icon) override;
   // The clock, advanced by clockStep on every read.
   std::uint32_t ClockMilliseconds() override;
   std::uint32_t TimeOfDayMilliseconds() override { return timeOfDay; }

@@ -12,13 +12,15 @@ std::int32_t selectedFlags = 0;
 extern "C" {
 
 __attribute__((visibility("default"))) std::int32_t GGSSetDevice(std::int32_t device,
-                                                                  std::int32_t flags) {
+                                                                 std::int32_t flags) {
   selectedDevice = device;
   selectedFlags = flags;
   return kNoError;
 }
 
-__attribute__((visibility("default"))) std::int32_t GGSStop() { return kNoError; }
+__attribute__((visibility("default"))) std::int32_t GGSStop() {
+  return kNoError;
+}
 
 __attribute__((visibility("default"))) std::int32_t GGSFree() {
   selectedDevice = -1;
