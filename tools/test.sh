@@ -11,6 +11,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPORUMINA_SANITIZE=O
 cmake --build build-asan -j"$jobs"
 
 status=0
+echo "=== Debian package: build, install, start, remove (root only) ==="
+tools/package-check.sh build || status=1
 echo "=== Release build ==="
 (cd build && ctest --output-on-failure -j"$jobs") || status=1
 echo "=== AddressSanitizer + UBSan build ==="
