@@ -93,6 +93,10 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
                              std::uint32_t flags) {
   const TBoxIcon icon = (flags & MB_ICONSTOP) != 0 ? TBoxIcon::Stop : TBoxIcon::None;
   CurrentBackend().ShowMessageBox(text, caption, icon);
+  // While a modal box is open the program's windows take no input. Presses that were already
+  // queued for them belong to that time too: without this, the clicks queued behind the one that
+  // ended the game would each show the end message again.
+  DiscardInputMessages();
   return IDOK;
 }
 

@@ -44,7 +44,7 @@ public:
   void Terminate();
   // True once message processing has taken WM_QUIT.
   bool Terminated() const { return terminated_; }
-  // Shows a modal box and returns IDOK when it is closed.
+  // Shows a modal box and returns IDOK when it is closed; input queued meanwhile is dropped.
   int MessageBox(const std::string& text, const std::string& caption, std::uint32_t flags);
   // Reports an error that escaped a message handler: its text under the title, stop icon.
   void HandleException(const std::exception& error);

@@ -62,18 +62,16 @@ TPaintBox::TPaintBox(TForm& form, TControl* parent, std::string name)
     : TControl(form, parent, std::move(name)) {}
 
 TCanvas& TPaintBox::Canvas() {
-  // The box may have moved since the last call, so the canvas is aimed anew each time;
-  // pen and font settings carry over.
+  // The box may have moved since the last call, so the canvas is aimed anew each time; pen and
+  // font settings carry over, and nothing is allocated once the canvas exists.
   const TRect bounds = ClientBounds();
-  TForm* form = &Form();
-  auto fresh = std::make_unique<TCanvas>(form->Surface(), bounds.Left, bounds.Top, VisibleBounds(),
-                                         [form] { form->Present(); });
-  if (canvas_) {
-    fresh->Pen = canvas_->Pen;
-    fresh->Font = canvas_->Font;
-    fresh->Brush = canvas_->Brush;
+  if (!canvas_) {
+    TForm* form = &Form();
+    canvas_ = std::make_unique<TCanvas>(form->Surface(), bounds.Left, bounds.Top, VisibleBounds(),
+                                        [form] { form->Present(); });
+  } else {
+    canvas_->SetRegion(bounds.Left, bounds.Top, VisibleBounds());
   }
-  canvas_ = std::move(fresh);
   return *canvas_;
 }
 

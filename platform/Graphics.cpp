@@ -100,6 +100,13 @@ TCanvas::TCanvas(TBitmap& target, std::int32_t originX, std::int32_t originY, TR
     : target_(&target), originX_(originX), originY_(originY), fixedClip_(true), clip_(clip),
       changed_(std::move(changed)) {}
 
+void TCanvas::SetRegion(std::int32_t originX, std::int32_t originY, TRect clip) {
+  originX_ = originX;
+  originY_ = originY;
+  fixedClip_ = true;
+  clip_ = clip;
+}
+
 TRect TCanvas::ClipRect() const {
   const TRect bounds{0, 0, target_->Width(), target_->Height()};
   return fixedClip_ ? Intersect(clip_, bounds) : bounds;

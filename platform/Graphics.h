@@ -91,6 +91,9 @@ public:
   TCanvas(TBitmap& target, std::int32_t originX, std::int32_t originY, TRect clip,
           std::function<void()> changed);
 
+  // Moves this region-bound canvas's origin and clip (a paint box that moved); the pen stays.
+  void SetRegion(std::int32_t originX, std::int32_t originY, TRect clip);
+
   // Moves the pen to (x, y) without drawing.
   void MoveTo(std::int32_t x, std::int32_t y);
   // Draws a line with the pen from its position to (x, y), clipped, and moves the pen there.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -84,12 +85,25 @@ TPaint PaintOf(TColor color) {
   return paint;
 }
 
-// Fills pixels left .. right (inclusive) of one row.
+// Fills pixels left .. right (inclusive) of one row. Pen runs are short, so a grey run is written
+// in overlapping 16-byte blocks inline rather than by a call per run.
 void FillSpan(std::uint8_t* row, std::int64_t left, std::int64_t right, const TPaint& paint) {
   std::uint8_t* p = row + 3 * left;
   auto bytes = static_cast<std::size_t>(3 * (right - left + 1));
   if (paint.Grey) {
-    std::memset(p, paint.Blue, bytes);
+    if (bytes >= 16) {
+      for (std::size_t i = 0; i + 16 < bytes; i += 16)
+        std::memcpy(p + i, paint.Pattern, 16);
+      std::memcpy(p + bytes - 16, paint.Pattern, 16);
+    } else if (bytes >= 8) {
+      std::memcpy(p, paint.Pattern, 8);
+      std::memcpy(p + bytes - 8, paint.Pattern, 8);
+    } else if (bytes >= 4) {
+      std::memcpy(p, paint.Pattern, 4);
+      std::memcpy(p + bytes - 4, paint.Pattern, 4);
+    } else {
+      std::memcpy(p, paint.Pattern, 3);
+    }
     return;
   }
   for (; bytes >= kPatternBytes; bytes -= kPatternBytes, p += kPatternBytes)
@@ -157,9 +171,12 @@ private:
 // That set is the union of the discs of radius w around P0 and P1 and the band where
 // cross^2 <= w^2 * L^2 and 0 <= dot <= L^2 (L^2 = |P1 - P0|^2); being convex, it meets each row in
 // one run, the hull of the three chords. Int must hold the per-row products without overflow.
-template <typename Int>
-bool FillCapsule(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, std::int64_t x1,
-                 std::int64_t y1, std::int64_t width, const TPaint& paint) {
+// Each run of rows clipLeft .. clipRight, firstClipRow .. lastClipRow goes to span(row, left,
+// right).
+template <typename Int, typename SpanSink>
+void CapsuleSpans(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                  std::int64_t width, Int clipLeft, Int clipRight, Int firstClipRow,
+                  Int lastClipRow, SpanSink&& span) {
   const Int w = width;
   const Int o = (width % 2 == 0) ? 1 : 0;
   const Int p0x = 2 * Int{x0}, p0y = 2 * Int{y0}, p1x = 2 * Int{x1}, p1y = 2 * Int{y1};
@@ -169,16 +186,13 @@ bool FillCapsule(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, 
   const Int crossLimit =
       static_cast<Int>(ISqrt(static_cast<UInt128>(w * w) * static_cast<UInt128>(lengthSq)));
 
-  const Int clipLeft = target.Clip.Left, clipRight = Int{target.Clip.Right} - 1;
   if (clipLeft > clipRight)
-    return false;
-  const Int firstRow =
-      std::max<Int>(CeilDiv<Int>(std::min(p0y, p1y) - w - o, 2), Int{target.Clip.Top});
-  const Int lastRow =
-      std::min<Int>(FloorDiv<Int>(std::max(p0y, p1y) + w - o, 2), Int{target.Clip.Bottom} - 1);
+    return;
+  const Int firstRow = std::max<Int>(CeilDiv<Int>(std::min(p0y, p1y) - w - o, 2), firstClipRow);
+  const Int lastRow = std::min<Int>(FloorDiv<Int>(std::max(p0y, p1y) + w - o, 2), lastClipRow);
 
   if (firstRow > lastRow)
-    return false;
+    return;
   // cross(x) = 2dy * x + (o - p0x) * dy - vy * dx,  dot(x) = 2dx * x + (o - p0x) * dx + vy * dy,
   // with vy = cy - p0y growing by 2 per row.
   const Int firstVy = 2 * firstRow + o - p0y;
@@ -186,7 +200,6 @@ bool FillCapsule(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, 
                             crossLimit);
   TRowConstraint<Int> dot(2 * dx, (o - p0x) * dx + firstVy * dy, 2 * dy, 0, lengthSq);
 
-  bool wrote = false;
   for (Int row = firstRow; row <= lastRow; ++row, cross.NextRow(), dot.NextRow()) {
     const Int cy = 2 * row + o;
     bool any = false;
@@ -219,12 +232,115 @@ bool FillCapsule(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, 
     right = std::min(right, clipRight);
     if (left > right)
       continue;
-    FillSpan(target.Pixels + static_cast<std::int64_t>(row) * target.BytesPerLine,
-             static_cast<std::int64_t>(left), static_cast<std::int64_t>(right), paint);
-    wrote = true;
+    span(row, left, right);
   }
+}
+
+template <typename Int>
+bool FillCapsule(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                 std::int64_t y1, std::int64_t width, const TPaint& paint) {
+  bool wrote = false;
+  CapsuleSpans<Int>(
+      x0, y0, x1, y1, width, Int{target.Clip.Left}, Int{target.Clip.Right} - 1,
+      Int{target.Clip.Top}, Int{target.Clip.Bottom} - 1, [&](Int row, Int left, Int right) {
+        FillSpan(target.Pixels + static_cast<std::int64_t>(row) * target.BytesPerLine,
+                 static_cast<std::int64_t>(left), static_cast<std::int64_t>(right), paint);
+        wrote = true;
+      });
   return wrote;
 }
+
+// The pen's pixel set only depends on where the ends are relative to each other: moving both ends
+// by whole pixels moves the set with them. So the runs of every short segment are worked out once,
+// relative to its first end, and later lines of the same width and shape just replay them.
+// Tendrils draw thousands of lines a frame from a few thousand shapes.
+class TShapeCache {
+public:
+  static constexpr std::int64_t kMaxDelta = 63;
+  static constexpr std::int64_t kSide = 2 * kMaxDelta + 1;
+
+  // Whether lines of this width and shape are kept here.
+  static bool Covers(std::int64_t width, std::int64_t dx, std::int64_t dy) {
+    return width >= 2 && width < kTabledWidths && dx >= -kMaxDelta && dx <= kMaxDelta &&
+           dy >= -kMaxDelta && dy <= kMaxDelta;
+  }
+
+  // Fills the pen's pixels for a covered line; false when the cache is full and the caller must
+  // work the runs out itself.
+  bool Fill(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+            std::int64_t y1, std::int64_t width, const TPaint& paint, bool& wrote) {
+    const TShape* shape = Find(width, x1 - x0, y1 - y0);
+    if (shape == nullptr)
+      return false;
+    const TRect& clip = target.Clip;
+    const std::int64_t firstRow = std::max<std::int64_t>(y0 + shape->FirstRow, clip.Top);
+    const std::int64_t endRow =
+        std::min<std::int64_t>(y0 + shape->FirstRow + shape->Rows, clip.Bottom);
+    if (firstRow >= endRow)
+      return true;
+    const TSpan* spans = runs_.data() + shape->Start + (firstRow - y0 - shape->FirstRow);
+    std::uint8_t* row = target.Pixels + firstRow * target.BytesPerLine;
+    for (std::int64_t y = firstRow; y < endRow; ++y, ++spans, row += target.BytesPerLine) {
+      const std::int64_t left = std::max<std::int64_t>(x0 + spans->Left, clip.Left);
+      const std::int64_t right = std::min<std::int64_t>(x0 + spans->Right, clip.Right - 1);
+      if (left > right)
+        continue;
+      FillSpan(row, left, right, paint);
+      wrote = true;
+    }
+    return true;
+  }
+
+private:
+  struct TSpan {
+    std::int16_t Left, Right; // Left > Right: no pixel in this row
+  };
+  struct TShape {
+    std::uint32_t Start; // first run in runs_
+    std::int16_t FirstRow, Rows;
+  };
+  // Enough for every shape the scene draws at several levels; past it lines are worked out anew.
+  static constexpr std::size_t kMaxRuns = std::size_t{1} << 21;
+
+  const TShape* Find(std::int64_t width, std::int64_t dx, std::int64_t dy) {
+    std::vector<std::uint32_t>& index = byWidth_[width];
+    if (index.empty())
+      index.assign(static_cast<std::size_t>(kSide * kSide), 0);
+    std::uint32_t& slot =
+        index[static_cast<std::size_t>((dy + kMaxDelta) * kSide + (dx + kMaxDelta))];
+    if (slot == 0) {
+      if (runs_.size() + static_cast<std::size_t>(width + kSide + 1) > kMaxRuns)
+        return nullptr;
+      slot = static_cast<std::uint32_t>(shapes_.size() + 1);
+      shapes_.push_back(Work(width, dx, dy));
+    }
+    return &shapes_[slot - 1];
+  }
+
+  TShape Work(std::int64_t width, std::int64_t dx, std::int64_t dy) {
+    const auto start = static_cast<std::uint32_t>(runs_.size());
+    // Every row from the pen's top to its bottom, so replaying needs no row lookup.
+    const std::int64_t o = width % 2 == 0 ? 1 : 0;
+    const std::int64_t top =
+        CeilDiv<std::int64_t>(std::min<std::int64_t>(0, 2 * dy) - width - o, 2);
+    const std::int64_t bottom =
+        FloorDiv<std::int64_t>(std::max<std::int64_t>(0, 2 * dy) + width - o, 2);
+    runs_.resize(runs_.size() + static_cast<std::size_t>(bottom - top + 1), TSpan{1, 0});
+    const std::int64_t reach = kMaxDelta + kTabledWidths;
+    CapsuleSpans<std::int64_t>(0, 0, dx, dy, width, -reach, reach, top, bottom,
+                               [&](std::int64_t row, std::int64_t left, std::int64_t right) {
+                                 runs_[static_cast<std::size_t>(start + row - top)] =
+                                     TSpan{static_cast<std::int16_t>(left),
+                                           static_cast<std::int16_t>(right)};
+                               });
+    return TShape{start, static_cast<std::int16_t>(top),
+                  static_cast<std::int16_t>(bottom - top + 1)};
+  }
+
+  std::vector<std::uint32_t> byWidth_[kTabledWidths];
+  std::vector<TShape> shapes_;
+  std::vector<TSpan> runs_;
+};
 
 // A cosmetic line: one pixel per step along the major axis, the minor offset rounded with ties
 // towards the start, the last point left out. Only the steps inside the clip are visited.
@@ -293,8 +409,16 @@ bool RasterLine(const TRasterTarget& target, std::int64_t x0, std::int64_t y0, s
   // beyond that the same rule runs in 128 bits, with widths capped at 2^24.
   constexpr std::int64_t kSmallCoordinate = std::int64_t{1} << 28;
   const auto small = [](std::int64_t v) { return v >= -kSmallCoordinate && v <= kSmallCoordinate; };
-  if (small(x0) && small(y0) && small(x1) && small(y1) && penWidth <= (1 << 16))
+  if (small(x0) && small(y0) && small(x1) && small(y1) && penWidth <= (1 << 16)) {
+    if (TShapeCache::Covers(penWidth, x1 - x0, y1 - y0)) {
+      // One cache per thread, so pictures drawn on several threads need no lock.
+      thread_local TShapeCache shapes;
+      bool wrote = false;
+      if (shapes.Fill(target, x0, y0, x1, y1, penWidth, paint, wrote))
+        return wrote;
+    }
     return FillCapsule<std::int64_t>(target, x0, y0, x1, y1, penWidth, paint);
+  }
   const std::int64_t width = std::min<std::int64_t>(penWidth, std::int64_t{1} << 24);
   return FillCapsule<Int128>(target, x0, y0, x1, y1, width, paint);
 }

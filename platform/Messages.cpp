@@ -39,3 +39,9 @@ bool HasPendingMessage() {
 void DiscardMessagesFor(HWND handle) {
   std::erase_if(queue, [handle](const TMessage& m) { return m.Handle == handle; });
 }
+
+void DiscardInputMessages() {
+  std::erase_if(queue, [](const TMessage& m) {
+    return IsKeyboardMessage(m.Msg) || (m.Msg >= WM_LBUTTONDOWN && m.Msg <= WM_MBUTTONDBLCLK);
+  });
+}

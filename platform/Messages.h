@@ -79,5 +79,7 @@ void PostQuitMessage(int exitCode);
 bool TakeMessage(TMessage& message);
 // True when this thread's queue holds a message.
 bool HasPendingMessage();
+// Drops every queued mouse-button and keyboard message.
+void DiscardInputMessages();
 // Drops every queued message addressed to `handle`.
 void DiscardMessagesFor(HWND handle);

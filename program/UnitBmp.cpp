@@ -1,5 +1,6 @@
 #include "UnitBmp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -128,15 +129,31 @@ void SceneTick() {
     --DarkLevel;
 }
 
+namespace {
+
+// Whether `count` bytes are all zero: compared against a block of zeros, so the library's
+// vectorised memcmp does the scan.
+bool AllZero(const std::uint8_t* bytes, std::size_t count) {
+  static constexpr std::uint8_t kZeros[4096] = {};
+  while (count > 0) {
+    const std::size_t chunk = std::min(count, sizeof(kZeros));
+    if (std::memcmp(bytes, kZeros, chunk) != 0)
+      return false;
+    bytes += chunk;
+    count -= chunk;
+  }
+  return true;
+}
+
+} // namespace
+
 bool IsWorldDark() {
   // Row by row, as the table gives them; a normal frame fails in its first row.
   for (std::int32_t y = 0; y < BackBuffer->FRows.Length(); ++y) {
     const TPixelRow row = BackBuffer->FRows[y];
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(row.Data());
-    const std::size_t count = static_cast<std::size_t>(row.Width()) * sizeof(TPixel);
-    for (std::size_t i = 0; i < count; ++i)
-      if (bytes[i] != 0)
-        return false;
+    if (!AllZero(bytes, static_cast<std::size_t>(row.Width()) * sizeof(TPixel)))
+      return false;
   }
   return true;
 }

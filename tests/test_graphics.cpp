@@ -649,6 +649,40 @@ TEST(LineTest, RandomSegmentsMatchThePerPixelRule) {
   EXPECT_GT(changes, 0);
 }
 
+// Short lines are replayed from runs worked out once per width and shape; the same shape met
+// again half off the picture, through a clipped box or in another colour must still follow the
+// rule.
+TEST(LineTest, RepeatedShapesAnywhereMatchThePerPixelRule) {
+  struct Shape {
+    std::int32_t dx, dy, width;
+  } shapes[] = {{0, 0, 2}, {0, 0, 31}, {-7, -3, 31}, {5, 12, 2},  {63, -63, 9}, {-63, 63, 30},
+                {1, 0, 3}, {0, -1, 4}, {-20, 9, 17}, {64, 10, 6}, {13, 64, 5},  {-2, 5, 63}};
+  const TColor colours[] = {clBlack, clWhite, RGBColor(90, 90, 90), RGBColor(255, 0, 0)};
+  std::mt19937 random(31337);
+  std::uniform_int_distribution<int> xs(-70, 190), ys(-70, 160);
+  TBitmap fast, reference;
+  Resize(fast, 120, 90);
+  Resize(reference, 120, 90);
+  const TRect whole{0, 0, 120, 90};
+  const TRect boxClip{11, 7, 101, 83};
+  TCanvas box(fast, -5, 4, boxClip, [] {});
+  int drawn = 0;
+  for (const Shape& shape : shapes)
+    for (int i = 0; i < 30; ++i, ++drawn) {
+      // The first of each shape lies mostly off the picture, so its runs are learnt clipped.
+      const int x0 = i == 0 ? -shape.dx - 3 : xs(random), y0 = i == 0 ? 88 : ys(random);
+      const TColor colour = colours[drawn % 4];
+      const bool inBox = drawn % 3 == 2;
+      DrawLine(inBox ? box : fast.Canvas(), x0, y0, x0 + shape.dx, y0 + shape.dy, shape.width,
+               colour);
+      ReferenceLine(reference, inBox ? boxClip : whole, inBox ? -5 : 0, inBox ? 4 : 0, x0, y0,
+                    x0 + shape.dx, y0 + shape.dy, shape.width, colour);
+      ASSERT_EQ(FirstDifference(fast, reference), "")
+          << "shape " << shape.dx << "," << shape.dy << " width " << shape.width << " from " << x0
+          << "," << y0 << (inBox ? " in the box" : "");
+    }
+}
+
 TEST(LineTest, FarCoordinatesStayExact) {
   std::mt19937 random(99);
   std::uniform_int_distribution<int> far(-1000000, 1000000), widths(1, 31);

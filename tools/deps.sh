@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev libcairo2-dev
   xvfb xdotool x11-utils imagemagick
   clang-14 libclang-rt-14-dev
-  desktop-file-utils dpkg-dev
+  desktop-file-utils dpkg-dev gnuplot-nox
 )
 
 missing=()
