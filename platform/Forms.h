@@ -33,23 +33,7 @@ enum class TShiftFlag : std::uint8_t {
 };
 
 // The modifier keys and buttons held during an input event.
-class TShiftState {
-public:
-  constexpr TShiftState() = default;
-  constexpr TShiftState(TShiftFlag flag) : bits_(static_cast<std::uint8_t>(flag)) {}
-  constexpr TShiftState operator|(TShiftState other) const {
-    TShiftState s;
-    s.bits_ = static_cast<std::uint8_t>(bits_ | other.bits_);
-    return s;
-  }
-  constexpr bool Contains(TShiftFlag flag) const {
-    return (bits_ & static_cast<std::uint8_t>(flag)) != 0;
-  }
-  constexpr bool operator==(const TShiftState&) const = default;
-
-private:
-  std::uint8_t bits_ = 0;
-};
+using TShiftState = TFlagSet<TShiftFlag>;
 
 using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift,
                                        std::int32_t x, std::int32_t y)>;
@@ -59,22 +43,7 @@ enum class TBorderStyle { bsNone, bsSingle, bsSizeable };
 enum class TBorderIcon : std::uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 
 // A set of caption-bar buttons.
-class TBorderIcons {
-public:
-  constexpr TBorderIcons() = default;
-  constexpr TBorderIcons(TBorderIcon icon) : bits_(static_cast<std::uint8_t>(icon)) {}
-  constexpr TBorderIcons operator|(TBorderIcons other) const {
-    TBorderIcons s;
-    s.bits_ = static_cast<std::uint8_t>(bits_ | other.bits_);
-    return s;
-  }
-  constexpr bool Contains(TBorderIcon icon) const {
-    return (bits_ & static_cast<std::uint8_t>(icon)) != 0;
-  }
-
-private:
-  std::uint8_t bits_ = 0;
-};
+using TBorderIcons = TFlagSet<TBorderIcon>;
 
 enum class TControlKind { Panel, PaintBox };
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "FlagSet.h"
+
 // Colour value: red in bits 0-7, green in 8-15, blue in 16-23; 0 is black.
 using TColor = std::int32_t;
 
@@ -36,24 +38,7 @@ struct TRect {
 enum class TFontStyle : std::uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 // A set of font styles.
-class TFontStyles {
-public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(TFontStyle style) : bits_(static_cast<std::uint8_t>(style)) {}
-  constexpr TFontStyles operator|(TFontStyles other) const { return FromBits(bits_ | other.bits_); }
-  constexpr bool Contains(TFontStyle style) const {
-    return (bits_ & static_cast<std::uint8_t>(style)) != 0;
-  }
-  constexpr bool operator==(const TFontStyles&) const = default;
-
-private:
-  static constexpr TFontStyles FromBits(int bits) {
-    TFontStyles s;
-    s.bits_ = static_cast<std::uint8_t>(bits);
-    return s;
-  }
-  std::uint8_t bits_ = 0;
-};
+using TFontStyles = TFlagSet<TFontStyle>;
 
 enum class TBrushStyle { bsSolid, bsClear };
 
@@ -188,5 +173,5 @@ constexpr TRasterOp SRCPAINT = TRasterOp::SrcPaint;
 // Transfers a width x height rectangle from `source` at (sourceX, sourceY) onto `dest` at
 // (destX, destY), clipped to both canvases; both targets must be 24-bit (ENotSupported otherwise).
 void BitBlt(TCanvas& dest, std::int32_t destX, std::int32_t destY, std::int32_t width,
-            std::int32_t height, const TCanvas& source, std::int32_t sourceX,
-            std::int32_t sourceY, TRasterOp rop);
+            std::int32_t height, const TCanvas& source, std::int32_t sourceX, std::int32_t sourceY,
+            TRasterOp rop);

@@ -19,14 +19,6 @@ std::vector<TRootPoint> Roots;
 
 namespace {
 
-constexpr std::int32_t kSceneWidth = 400;
-constexpr std::int32_t kSceneHeight = 256;
-constexpr std::int32_t kSpriteLeft = 300;
-constexpr std::int32_t kSpriteTop = 56;
-constexpr std::int32_t kScanWidth = 100;
-constexpr std::int32_t kScanHeight = 200;
-constexpr std::int32_t kMinLevel = 10;
-constexpr std::int32_t kMaxLevel = 300;
 constexpr double kBaseHeading = 1.2 * std::numbers::pi;
 constexpr double kHeadingSpreadDivisor = 40.0;
 constexpr std::int32_t kContinueThreshold = 10;
@@ -44,13 +36,17 @@ void SceneSetup() {
   BackBuffer = std::make_unique<TVelkBitmap>();
   Sprite = std::make_unique<TVelkBitmap>();
   BackBuffer->Allocate(kSceneWidth, kSceneHeight, PixelWhite);
-  Sprite->LoadFromPath(SpriteFile);
+  LoadSprite(SpriteFile);
+  BackBuffer->Canvas().Pen.Color = clBlack;
+}
+
+void LoadSprite(const std::string& path) {
+  Sprite->LoadFromPath(path);
   // The scan below reads the whole top-left 100 x 200; a smaller sprite is refused up front
   // with its file named, instead of failing halfway through the scan.
-  CheckSpriteSize(*Sprite, SpriteFile);
+  CheckSpriteSize(*Sprite, path);
   Sprite->SetTransparentFromPixel(0, 0);
   CollectRoots();
-  BackBuffer->Canvas().Pen.Color = clBlack;
 }
 
 void CollectRoots() {
@@ -120,13 +116,22 @@ void DrawAllTendrils() {
     DrawTendril(Roots[i].X + kSpriteLeft, Roots[i].Y + kSpriteTop);
 }
 
-void SceneTick() {
+void DrawScene() {
   BackBuffer->Fill(PixelWhite);
   Sprite->DrawOn(*BackBuffer, kSpriteLeft, kSpriteTop);
   DrawAllTendrils();
-  BackBuffer->CopyToPaintBox(*FormMain->PntMain);
+}
+
+void SinkLevel() {
   if (DarkLevel > kMinLevel && Random(3) == 0)
     --DarkLevel;
+}
+
+void SceneTick() {
+  DrawScene();
+  BackBuffer->CopyToPaintBox(*FormMain->PntMain);
+  // After the drawing, so a lower level shows only in the next frame.
+  SinkLevel();
 }
 
 namespace {

@@ -14,6 +14,17 @@ struct TRootPoint {
   bool operator==(const TRootPoint&) const = default;
 };
 
+constexpr std::int32_t kSceneWidth = 400;
+constexpr std::int32_t kSceneHeight = 256;
+// Where the sprite's top-left pixel lands in the scene.
+constexpr std::int32_t kSpriteLeft = 300;
+constexpr std::int32_t kSpriteTop = 56;
+// The part of the sprite searched for roots: exactly the part that shows.
+constexpr std::int32_t kScanWidth = 100;
+constexpr std::int32_t kScanHeight = 200;
+constexpr std::int32_t kMinLevel = 10;
+constexpr std::int32_t kMaxLevel = 300;
+
 // Where the sprite is read from, relative to the working directory.
 extern const std::string SpriteFile;
 
@@ -26,6 +37,9 @@ extern std::vector<TRootPoint> Roots;
 
 // Makes the scene picture, loads and keys the sprite and collects its roots.
 void SceneSetup();
+// Loads `path` into Sprite, refuses one smaller than the scan area, keys it to its top-left
+// colour and collects its roots (Sprite must exist).
+void LoadSprite(const std::string& path);
 // Rebuilds Roots from the sprite's pure-red pixels in its top-left 100 x 200 and blackens them.
 void CollectRoots();
 // Frees both scene pictures.
@@ -38,7 +52,11 @@ float TurnHeading(float heading, std::int32_t turn);
 void DrawTendril(std::int32_t x, std::int32_t y);
 // Draws one tendril from every root.
 void DrawAllTendrils();
-// One frame: white, sprite, tendrils, onto the window; then the level may sink.
+// Draws a frame into BackBuffer: white, the sprite through its mask, one tendril per root.
+void DrawScene();
+// Lowers the level by one with probability 1/3 while it is above the minimum.
+void SinkLevel();
+// One frame: DrawScene, onto the window, then SinkLevel.
 void SceneTick();
 // True when every pixel of BackBuffer is black.
 bool IsWorldDark();

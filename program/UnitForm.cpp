@@ -51,6 +51,6 @@ void TFormMain::PntMainMouseDown(TObject*, TMouseButton, TShiftState, std::int32
     Application->Terminate();
     return;
   }
-  if (DarkLevel < 300)
+  if (DarkLevel < kMaxLevel)
     ++DarkLevel;
 }
