@@ -27,10 +27,6 @@ namespace {
 
 constexpr std::uint64_t kSeed = 20240601;
 constexpr std::int32_t kRecordedFrames = 20;
-constexpr std::int32_t kSceneWidth = 400;
-constexpr std::int32_t kSceneHeight = 256;
-constexpr std::int32_t kSpriteLeft = 300;
-constexpr std::int32_t kSpriteTop = 56;
 
 // One pen line as the scene draws it.
 struct TSegment {
@@ -44,7 +40,7 @@ void UseFixedSeed() {
 }
 
 // The tendrils of one frame at the current level, drawn nowhere but noted down: the same draws
-// from the generator in the same order as DrawAllTendrils and the end of SceneTick.
+// from the generator in the same order as DrawAllTendrils and SinkLevel.
 TFrameSegments RecordFrame() {
   TFrameSegments segments;
   for (const TRootPoint& root : Roots) {
@@ -69,8 +65,8 @@ TFrameSegments RecordFrame() {
         break;
     }
   }
-  if (DarkLevel > 10)
-    Random(3); // the level's own draw at the end of the frame; the level stays pinned
+  if (DarkLevel > kMinLevel)
+    Random(3); // SinkLevel's draw at the end of the frame; the level stays pinned
   return segments;
 }
 
@@ -172,10 +168,10 @@ void UseBundledSprite() {
   SceneSetup();
 }
 
-// An all-red 100 x 200 sprite keyed to a green top-left pixel: 19,999 roots.
+// An all-red sprite the size of the scan area, keyed to a green top-left pixel: 19,999 roots.
 void UseDenseSprite() {
   Sprite = std::make_unique<TVelkBitmap>();
-  Sprite->Allocate(100, 200, PixelRed);
+  Sprite->Allocate(kScanWidth, kScanHeight, PixelRed);
   Sprite->FRows[0][0] = TPixel{0, 255, 0};
   Sprite->SetTransparentFromPixel(0, 0);
   CollectRoots();
@@ -288,7 +284,7 @@ BENCHMARK(BM_IsWorldDarkBlack)->Name("BM_IsWorldDark/black");
 void BM_IsWorldDarkFrame(benchmark::State& state) {
   UseBundledSprite();
   UseFixedSeed();
-  DarkLevel = 10;
+  DarkLevel = kMinLevel;
   SceneTick();
   for (auto _ : state)
     benchmark::DoNotOptimize(IsWorldDark());
@@ -297,7 +293,7 @@ BENCHMARK(BM_IsWorldDarkFrame)->Name("BM_IsWorldDark/frame");
 
 // The floor for the black scan: comparing a whole 24-bit scene with zeros.
 void BM_Memcmp300K(benchmark::State& state) {
-  constexpr std::size_t kBytes = 400 * 256 * 3;
+  constexpr std::size_t kBytes = std::size_t{kSceneWidth} * kSceneHeight * 3;
   std::vector<std::uint8_t> scene(kBytes, 0), zeros(kBytes, 0);
   for (auto _ : state) {
     benchmark::DoNotOptimize(scene.data());
