@@ -27,9 +27,10 @@ constexpr TColor RGBColor(std::uint8_t red, std::uint8_t green, std::uint8_t blu
 // pf24bit 3 bytes blue, green, red; pf8bit one grey level; pf1bit one bit, most significant first.
 enum class TPixelFormat { pf1bit, pf8bit, pf24bit };
 
-// Largest picture the platform will allocate, whatever a file claims.
+// Largest picture the platform will allocate, whatever a file claims: 16 megapixels (48 MB at
+// 24 bits) is far beyond any sprite, and a tiny run-length file can claim that many pixels.
 constexpr std::int32_t kMaxPictureSide = 32768;
-constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 26;
+constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 24;
 
 struct TRect {
   std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0; // Right and Bottom exclusive
