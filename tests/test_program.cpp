@@ -10,6 +10,7 @@
 #include "FakeMidi.h"
 #include "HeadlessBackend.h"
 #include "ProgramBody.h"
+#include "ProgramState.h"
 #include "SpriteFiles.h"
 #include "UnitBmp.h"
 #include "UnitCommon.h"
@@ -22,14 +23,9 @@ const std::string kEndMessage = "せかいはふぃわくのかみにおおわ�
 class ProgramTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    DarkLevel = 10;
-    Tasks.clear();
-    Roots.clear();
-    TimerExists = false;
-    MidiExists = false;
+    ResetProgramState();
     MidiCalls.clear();
     OnMidiCall = nullptr;
-    SetRandomSource(nullptr);
   }
   void TearDown() override {
     OnMidiCall = nullptr;

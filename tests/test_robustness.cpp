@@ -18,6 +18,7 @@
 #include "Errors.h"
 #include "HeadlessBackend.h"
 #include "ProgramBody.h"
+#include "ProgramState.h"
 #include "SpriteEntry.h"
 #include "SpriteFiles.h"
 #include "UnitBmp.h"
@@ -144,14 +145,7 @@ FolderState StateOf(const fs::path& root) {
 
 class BadSpriteStartTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    DarkLevel = 10;
-    Tasks.clear();
-    Roots.clear();
-    TimerExists = false;
-    MidiExists = false;
-    SetRandomSource(nullptr);
-  }
+  void SetUp() override { ResetProgramState(); }
 
   // Starts the program; a start-up that unexpectedly succeeds is closed at the first pump.
   int Start() {
