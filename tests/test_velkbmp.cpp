@@ -147,8 +147,8 @@ TEST(VelkBitmapTest, DrawOnCopiesOrShowsThroughTheMask) {
 
   TVelkBitmap keyed;
   MakeKeyed(keyed);
-  keyed.FRows[1][1] = PixelBlack;  // made black after keying: drawn black
-  keyed.FRows[1][2] = PixelRed;    // red written at a key position after keying
+  keyed.FRows[1][1] = PixelBlack; // made black after keying: drawn black
+  keyed.FRows[1][2] = PixelRed;   // red written at a key position after keying
   target.Allocate(4, 3, TPixel{50, 60, 70});
   keyed.DrawOn(target, 1, 1);
   EXPECT_TRUE(SamePixel(target.FRows[1][1], TPixel{50, 60, 70})); // key: target shows
@@ -177,14 +177,14 @@ TEST(VelkBitmapTest, PalettedBmpReadsAsTrueColour) {
   ScopedWorkDir dir;
   // 2 x 2, 8 bits per pixel, four palette colours, bottom-up, rows padded to 4 bytes.
   const std::uint8_t file[] = {
-      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 70, 0, 0, 0,             // file header
-      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, // info header
-      8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0,
-      0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 10, 20, 30, 0, // palette: red, green, blue, (30,20,10)
-      2, 3, 0, 0,                                              // bottom row: blue, (30,20,10)
-      0, 1, 0, 0};                                             // top row: red, green
-  std::ofstream("p8.bmp", std::ios::binary)
-      .write(reinterpret_cast<const char*>(file), sizeof file);
+      'B', 'M', 78,  0, 0, 0,   0, 0, 0,   0, 70, 0, 0,  0,                     // file header
+      40,  0,   0,   0, 2, 0,   0, 0, 2,   0, 0,  0, 1,  0,  8,  0, 0, 0, 0, 0, // info header
+      8,   0,   0,   0, 0, 0,   0, 0, 0,   0, 0,  0, 4,  0,  0,  0, 0, 0, 0, 0,
+      0,   0,   255, 0, 0, 255, 0, 0, 255, 0, 0,  0, 10, 20, 30, 0, // palette: red, green, blue,
+                                                                    // (30,20,10)
+      2,   3,   0,   0,                                             // bottom row: blue, (30,20,10)
+      0,   1,   0,   0};                                            // top row: red, green
+  std::ofstream("p8.bmp", std::ios::binary).write(reinterpret_cast<const char*>(file), sizeof file);
   TVelkBitmap bitmap;
   bitmap.LoadFromPath("p8.bmp");
   ASSERT_EQ(bitmap.Width(), 2);
