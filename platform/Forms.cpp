@@ -279,9 +279,10 @@ void TForm::PaintControls() {
     for (std::int32_t y = r.Top; y < r.Bottom; ++y) {
       std::uint8_t* row = surface_.ScanLine(y);
       for (std::int32_t x = r.Left; x < r.Right; ++x) {
-        row[3 * x] = blue;
-        row[3 * x + 1] = green;
-        row[3 * x + 2] = red;
+        std::uint8_t* pixel = row + std::size_t{3} * static_cast<std::size_t>(x);
+        pixel[0] = blue;
+        pixel[1] = green;
+        pixel[2] = red;
       }
     }
   };
@@ -312,9 +313,10 @@ void PaintIcon(const TIconPicture& icon, TBitmap& picture) {
       for (const auto& [paletteKey, value] : icon.Palette)
         if (paletteKey == key && key != icon.TransparentKey)
           color = value;
-      row[3 * x] = static_cast<std::uint8_t>((color >> 16) & 0xFF);
-      row[3 * x + 1] = static_cast<std::uint8_t>((color >> 8) & 0xFF);
-      row[3 * x + 2] = static_cast<std::uint8_t>(color & 0xFF);
+      std::uint8_t* pixel = row + std::size_t{3} * static_cast<std::size_t>(x);
+      pixel[0] = static_cast<std::uint8_t>((color >> 16) & 0xFF);
+      pixel[1] = static_cast<std::uint8_t>((color >> 8) & 0xFF);
+      pixel[2] = static_cast<std::uint8_t>(color & 0xFF);
     }
   }
 }

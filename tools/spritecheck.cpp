@@ -25,16 +25,6 @@ void PrintUsage() {
   std::cerr << "usage: spritecheck FILE [--dump OUT.ppm]\n";
 }
 
-bool EndsWith(const std::string& text, const std::string& ending) {
-  return text.size() >= ending.size() &&
-         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-// The reader the game picks: by name alone, case-sensitively, as LoadFromPath does.
-bool GameReadsAsJpeg(const std::string& path) {
-  return EndsWith(path, ".jpg") || EndsWith(path, ".jpeg");
-}
-
 bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
   return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
@@ -197,7 +187,7 @@ void PrintFormat(const std::string& path) {
   } catch (const EPlatformError&) {
     // The game's reader reports the same failure below, in its own words.
   }
-  const bool asJpeg = GameReadsAsJpeg(path);
+  const bool asJpeg = IsJpegPath(path);
   std::cout << "format: " << (asJpeg ? "JPEG" : "BMP")
             << " (chosen by the file name, as the game does)\n";
   if (!asJpeg && LooksLikeJpeg(bytes))

@@ -20,8 +20,12 @@ TVelkBitmap::TVelkBitmap() {
 
 TVelkBitmap::~TVelkBitmap() = default;
 
+bool IsJpegPath(const std::string& path) {
+  return EndsWith(path, ".jpg") || EndsWith(path, ".jpeg");
+}
+
 void TVelkBitmap::LoadFromPath(const std::string& path) {
-  if (EndsWith(path, ".jpg") || EndsWith(path, ".jpeg"))
+  if (IsJpegPath(path))
     LoadJpeg(path);
   else
     LoadFromFile(path);

@@ -26,6 +26,9 @@ inline bool SamePixel(TPixel a, TPixel b) {
   return a.Blue == b.Blue && a.Green == b.Green && a.Red == b.Red;
 }
 
+// True when LoadFromPath reads `path` as a JPEG: it ends in ".jpg" or ".jpeg", case-sensitively.
+bool IsJpegPath(const std::string& path);
+
 // One row reached through a row table. Columns are checked against the bitmap's width, and a
 // row whose storage has since been replaced refuses every access.
 class TPixelRow {
