@@ -21,7 +21,7 @@ struct TFrameExtents {
 };
 
 // What a native window is made from.
-struct TNativeWindowSpec {
+struct TNativeWindowOptions {
   HWND Handle = 0;
   std::string Caption;
   std::int32_t ClientWidth = 0;
@@ -57,8 +57,8 @@ public:
   virtual std::int32_t ScreenHeight() = 0;
   // The frame the window system draws around a window's client area.
   virtual TFrameExtents FrameExtents() = 0;
-  // Makes a native window; its input is posted as messages to spec.Handle.
-  virtual std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowSpec& spec) = 0;
+  // Makes a native window; its input is posted as messages to options.Handle.
+  virtual std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowOptions& options) = 0;
   // Turns pending window-system events into posted messages and returns at once.
   virtual void PumpEvents() = 0;
   // Blocks until the window system has an event (or a message is posted), then pumps it.

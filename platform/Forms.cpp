@@ -126,15 +126,15 @@ TForm::~TForm() {
 HWND TForm::Handle() {
   if (native_ == nullptr) {
     handle_ = owner_->RegisterForm(*this);
-    TNativeWindowSpec spec;
-    spec.Handle = handle_;
-    spec.Caption = caption_;
-    spec.ClientWidth = clientWidth_;
-    spec.ClientHeight = clientHeight_;
-    spec.Resizable = borderStyle_ == TBorderStyle::bsSizeable;
-    spec.Maximizable = borderIcons_.Contains(TBorderIcon::biMaximize);
-    spec.Minimizable = borderIcons_.Contains(TBorderIcon::biMinimize);
-    native_ = CurrentBackend().CreateWindow(spec);
+    TNativeWindowOptions options;
+    options.Handle = handle_;
+    options.Caption = caption_;
+    options.ClientWidth = clientWidth_;
+    options.ClientHeight = clientHeight_;
+    options.Resizable = borderStyle_ == TBorderStyle::bsSizeable;
+    options.Maximizable = borderIcons_.Contains(TBorderIcon::biMaximize);
+    options.Minimizable = borderIcons_.Contains(TBorderIcon::biMinimize);
+    native_ = CurrentBackend().CreateWindow(options);
     native_->SetPosition(left_, top_);
     if (icon_ != nullptr) {
       TBitmap picture;

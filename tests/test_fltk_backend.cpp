@@ -109,11 +109,11 @@ protected:
 };
 
 TEST_F(FltkBackendTest, FixedSizeWindowHasEqualMinimumAndMaximumAndShowsTheSurfaceInRgbOrder) {
-  TNativeWindowSpec spec;
-  spec.Caption = "テスト";
-  spec.ClientWidth = 40;
-  spec.ClientHeight = 20;
-  auto window = backend_->CreateWindow(spec);
+  TNativeWindowOptions options;
+  options.Caption = "テスト";
+  options.ClientWidth = 40;
+  options.ClientHeight = 20;
+  auto window = backend_->CreateWindow(options);
   // Left half red, right half blue: a swapped channel order shows as blue on the left.
   TBitmap surface;
   surface.SetWidth(40);
@@ -153,10 +153,10 @@ TEST_F(FltkBackendTest, FixedSizeWindowHasEqualMinimumAndMaximumAndShowsTheSurfa
 }
 
 TEST_F(FltkBackendTest, PresentRejectsNon24BitSurfaces) {
-  TNativeWindowSpec spec;
-  spec.ClientWidth = 8;
-  spec.ClientHeight = 8;
-  auto window = backend_->CreateWindow(spec);
+  TNativeWindowOptions options;
+  options.ClientWidth = 8;
+  options.ClientHeight = 8;
+  auto window = backend_->CreateWindow(options);
   TBitmap surface;
   surface.SetWidth(8);
   surface.SetHeight(8);

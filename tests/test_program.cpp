@@ -181,7 +181,7 @@ TEST_F(ProgramTest, EveryPressOfAnyButtonRaisesTheLevelUpTo300) {
 
 TEST_F(ProgramTest, LevelSinksOnlyAboveTenAndDrawsNothingAtTen) {
   // A sprite without roots: a frame draws from the generator only for the decay.
-  WriteBmp("dat/fiwa.bmp", SpriteSpec{100, 200, RGBColor(0, 255, 0), {{{50, 50}, clBlack}}});
+  WriteBmp("dat/fiwa.bmp", SpritePicture{100, 200, RGBColor(0, 255, 0), {{{50, 50}, clBlack}}});
   ScriptedRandomSource& random = InstallScriptedRandom({1, 0});
   std::vector<std::int32_t> levels;
   const int exitCode = RunScripted([&](int pump) {
@@ -239,7 +239,7 @@ TEST_F(ProgramTest, FailedSceneSetUpShowsTheErrorAndFreesWhatExistsInOrder) {
       {"missing", [] {}, "ファイル dat/fiwa.bmp を開けません"},
       {"too narrow",
        [] {
-         WriteBmp("dat/fiwa.bmp", SpriteSpec{99, 200, RGBColor(0, 255, 0), {}});
+         WriteBmp("dat/fiwa.bmp", SpritePicture{99, 200, RGBColor(0, 255, 0), {}});
        },
        "幅 99, 高さ 200"},
       {"not a bitmap",

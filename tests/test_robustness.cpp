@@ -109,7 +109,7 @@ std::vector<std::uint8_t> ValidSpriteBytes() {
   const fs::path scratch =
       fs::temp_directory_path() / ("porumina-valid-" + std::to_string(getpid()));
   WriteBmp(scratch / "s.bmp",
-           SpriteSpec{100, 200, RGBColor(0, 255, 0), {{{10, 10}, RGBColor(255, 0, 0)}}});
+           SpritePicture{100, 200, RGBColor(0, 255, 0), {{{10, 10}, RGBColor(255, 0, 0)}}});
   auto bytes = ReadBytes(scratch / "s.bmp");
   fs::remove_all(scratch);
   return bytes;
@@ -176,7 +176,7 @@ TEST_F(BadSpriteStartTest, EveryBrokenSpriteEndsStartUpWithOneErrorBoxNamingFile
   };
   const auto sized = [sprite](std::int32_t width, std::int32_t height) {
     return [sprite, width, height] {
-      WriteBmp(sprite, SpriteSpec{width, height, RGBColor(0, 255, 0), {}});
+      WriteBmp(sprite, SpritePicture{width, height, RGBColor(0, 255, 0), {}});
     };
   };
   const auto headerClaiming = [](std::uint32_t width, std::uint32_t height) {

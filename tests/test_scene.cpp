@@ -44,15 +44,15 @@ protected:
 
 TEST_F(SceneTest, SetUpCollectsRootsInRowMajorOrderAndBlackensThem) {
   ScopedWorkDir dir;
-  WriteBmp("dat/fiwa.bmp", SpriteSpec{100,
-                                      200,
-                                      kKey,
-                                      {{{5, 0}, kRed},
-                                       {{2, 1}, kRed},
-                                       {{1, 1}, kRed},
-                                       {{3, 3}, RGBColor(254, 0, 0)}, // near reds stay
-                                       {{4, 3}, RGBColor(255, 0, 1)},
-                                       {{6, 3}, RGBColor(255, 1, 0)}}});
+  WriteBmp("dat/fiwa.bmp", SpritePicture{100,
+                                         200,
+                                         kKey,
+                                         {{{5, 0}, kRed},
+                                          {{2, 1}, kRed},
+                                          {{1, 1}, kRed},
+                                          {{3, 3}, RGBColor(254, 0, 0)}, // near reds stay
+                                          {{4, 3}, RGBColor(255, 0, 1)},
+                                          {{6, 3}, RGBColor(255, 1, 0)}}});
   SceneSetup();
   EXPECT_EQ(Roots, (std::vector<TRootPoint>{{5, 0}, {1, 1}, {2, 1}}));
   for (const TRootPoint& root : Roots)
@@ -71,7 +71,7 @@ TEST_F(SceneTest, SetUpCollectsRootsInRowMajorOrderAndBlackensThem) {
 TEST_F(SceneTest, RedsOutsideTheScanAreaOrKeyedAwayAreNoRoots) {
   ScopedWorkDir dir;
   WriteBmp("dat/fiwa.bmp",
-           SpriteSpec{120, 220, kKey, {{{100, 5}, kRed}, {{5, 200}, kRed}, {{99, 199}, kRed}}});
+           SpritePicture{120, 220, kKey, {{{100, 5}, kRed}, {{5, 200}, kRed}, {{99, 199}, kRed}}});
   SceneSetup();
   EXPECT_EQ(Roots, (std::vector<TRootPoint>{{99, 199}}));
   EXPECT_TRUE(SamePixel(Sprite->FRows[5][100], PixelRed));
@@ -79,7 +79,7 @@ TEST_F(SceneTest, RedsOutsideTheScanAreaOrKeyedAwayAreNoRoots) {
   SceneFree();
 
   // A red top-left pixel makes red the key colour: every red pixel turns black before the scan.
-  WriteBmp("dat/fiwa.bmp", SpriteSpec{100, 200, kRed, {{{10, 10}, kKey}}});
+  WriteBmp("dat/fiwa.bmp", SpritePicture{100, 200, kRed, {{{10, 10}, kKey}}});
   SceneSetup();
   EXPECT_TRUE(Roots.empty());
 }
@@ -87,7 +87,7 @@ TEST_F(SceneTest, RedsOutsideTheScanAreaOrKeyedAwayAreNoRoots) {
 TEST_F(SceneTest, SpriteSmallerThanTheScanAreaIsRefusedNamingFileAndSizes) {
   ScopedWorkDir dir;
   for (auto [width, height] : {std::pair{99, 200}, std::pair{100, 199}, std::pair{1, 1}}) {
-    WriteBmp("dat/fiwa.bmp", SpriteSpec{width, height, kKey, {}});
+    WriteBmp("dat/fiwa.bmp", SpritePicture{width, height, kKey, {}});
     try {
       SceneSetup();
       FAIL() << width << " x " << height << " was accepted";

@@ -177,13 +177,13 @@ TEST(VelkBitmapTest, PalettedBmpReadsAsTrueColour) {
   ScopedWorkDir dir;
   // 2 x 2, 8 bits per pixel, four palette colours, bottom-up, rows padded to 4 bytes.
   const std::uint8_t file[] = {
-      'B', 'M', 78,  0, 0, 0,   0, 0, 0,   0, 70, 0, 0,  0,                     // file header
-      40,  0,   0,   0, 2, 0,   0, 0, 2,   0, 0,  0, 1,  0,  8,  0, 0, 0, 0, 0, // info header
-      8,   0,   0,   0, 0, 0,   0, 0, 0,   0, 0,  0, 4,  0,  0,  0, 0, 0, 0, 0,
-      0,   0,   255, 0, 0, 255, 0, 0, 255, 0, 0,  0, 10, 20, 30, 0, // palette: red, green, blue,
-                                                                    // (30,20,10)
-      2,   3,   0,   0,                                             // bottom row: blue, (30,20,10)
-      0,   1,   0,   0};                                            // top row: red, green
+      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 70, 0, 0, 0,              // file header
+      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, // info header
+      8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255,
+      0, 0, 0, 10, 20, 30, 0, // palette: red, green, blue,
+                              // (30,20,10)
+      2, 3, 0, 0,             // bottom row: blue, (30,20,10)
+      0, 1, 0, 0};            // top row: red, green
   std::ofstream("p8.bmp", std::ios::binary).write(reinterpret_cast<const char*>(file), sizeof file);
   TVelkBitmap bitmap;
   bitmap.LoadFromPath("p8.bmp");

@@ -300,13 +300,13 @@ TFrameExtents CurrentFrameExtents();
 
 class TFltkWindow final : public Fl_Window, public NativeWindow {
 public:
-  explicit TFltkWindow(const TNativeWindowSpec& spec)
-      : Fl_Window(spec.ClientWidth, spec.ClientHeight), handle_(spec.Handle),
-        resizable_(spec.Resizable) {
+  explicit TFltkWindow(const TNativeWindowOptions& options)
+      : Fl_Window(options.ClientWidth, options.ClientHeight), handle_(options.Handle),
+        resizable_(options.Resizable) {
     end();
     box(FL_NO_BOX);
     color(FL_WHITE);
-    copy_label(spec.Caption.c_str());
+    copy_label(options.Caption.c_str());
     ApplySizeRange();
     // The default callback hides the window on Escape as well; only the close button counts.
     callback(&TFltkWindow::OnCallback, this);
@@ -666,8 +666,8 @@ public:
 
   TFrameExtents FrameExtents() override { return CurrentFrameExtents(); }
 
-  std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowSpec& spec) override {
-    return std::make_unique<TFltkWindow>(spec);
+  std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowOptions& options) override {
+    return std::make_unique<TFltkWindow>(options);
   }
 
   void PumpEvents() override {

@@ -39,15 +39,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<NativeWindow> HeadlessBackend::CreateWindow(const TNativeWindowSpec& spec) {
+std::unique_ptr<NativeWindow> HeadlessBackend::CreateWindow(const TNativeWindowOptions& options) {
   auto state = std::make_shared<HeadlessWindowState>();
-  state->Handle = spec.Handle;
-  state->Caption = spec.Caption;
-  state->ClientWidth = spec.ClientWidth;
-  state->ClientHeight = spec.ClientHeight;
-  state->Resizable = spec.Resizable;
-  state->Maximizable = spec.Maximizable;
-  state->Minimizable = spec.Minimizable;
+  state->Handle = options.Handle;
+  state->Caption = options.Caption;
+  state->ClientWidth = options.ClientWidth;
+  state->ClientHeight = options.ClientHeight;
+  state->Resizable = options.Resizable;
+  state->Maximizable = options.Maximizable;
+  state->Minimizable = options.Minimizable;
   windows.push_back(state);
   return std::make_unique<HeadlessWindow>(state);
 }

@@ -42,7 +42,7 @@ public:
   std::int32_t ScreenWidth() override { return screenWidth; }
   std::int32_t ScreenHeight() override { return screenHeight; }
   TFrameExtents FrameExtents() override { return frame; }
-  std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowSpec& spec) override;
+  std::unique_ptr<NativeWindow> CreateWindow(const TNativeWindowOptions& options) override;
   // Runs the queued input scripts and the per-pump hook.
   void PumpEvents() override;
   // Like PumpEvents; raises ENotSupported when no script could ever deliver anything, so a test
