@@ -103,10 +103,12 @@ echo "window $window is up (400x256)"
   fail "the toy runs in $(readlink "/proc/$toy_pid/cwd"), not beside its data folder"
 
 echo "=== Closing the window ==="
-if [[ ! -x $build_dir/x11_close ]]; then
-  cmake --build "$build_dir" --target x11_close -j2
+# The end-to-end tests' X11 helper sends the close request as a window manager would.
+probe=$build_dir/tests/e2e/x11probe
+if [[ ! -x $probe ]]; then
+  cmake --build "$build_dir" --target x11probe -j2
 fi
-"$build_dir/x11_close" "$window"
+"$probe" close "$window"
 for _ in $(seq 100); do
   kill -0 "$toy_pid" 2>/dev/null || break
   sleep 0.1

@@ -90,21 +90,29 @@ our_windows() {
   "$PROBE" list | awk -F'\t' -v title="$TITLE" '$2 == "viewable" && $4 == title { print $1, $3 }'
 }
 
-# Waits up to $1 seconds for a viewable window captioned with our title whose geometry matches
-# the pattern $2; sets WINDOW and GEOMETRY. Fails early if the program ends meanwhile.
-wait_window() {
-  local line
-  for _ in $(seq $(($1 * 10))); do
-    line=$(our_windows | awk -v pattern="^$2\$" '$2 ~ pattern { print; exit }')
+# Waits up to $1 seconds for one of our windows that the filter "${@:3}" keeps (it reads the
+# "id WxH+X+Y" lines of our windows); sets WINDOW and GEOMETRY; $2 names what is awaited.
+await_window() {
+  local seconds=$1 what=$2 line
+  shift 2
+  for _ in $(seq $((seconds * 10))); do
+    line=$(our_windows | "$@" | head -n 1)
     if [[ -n $line ]]; then
       read -r WINDOW GEOMETRY <<<"$line"
       return
     fi
-    program_running || fail "the program ended before a window matching $2 appeared"
+    program_running || fail "the program ended before $what appeared"
     sleep 0.1
   done
   "$PROBE" list
-  fail "no window captioned $TITLE matching $2 appeared within $1 s"
+  fail "$what did not appear within $seconds s"
+}
+
+# Waits up to $1 seconds for a window captioned with our title whose geometry matches $2.
+wait_window() {
+  # shellcheck disable=SC2016 # the awk program's $2 is awk's own field
+  await_window "$1" "a window captioned $TITLE matching $2" \
+    awk -v pattern="^$2\$" '$2 ~ pattern { print; exit }'
 }
 
 # Prints the count of black, white and other pixels in a rectangle of window $1.
@@ -138,19 +146,7 @@ main_window_shown() { our_windows | grep -q " ${CLIENT_W}x${CLIENT_H}+"; }
 
 # Waits up to $1 seconds for a message box: a window captioned with our title of any size but
 # the main window's; sets WINDOW and GEOMETRY.
-wait_box() {
-  local line
-  for _ in $(seq $(($1 * 10))); do
-    line=$(our_windows | grep -v " ${CLIENT_W}x${CLIENT_H}+" | head -n 1)
-    if [[ -n $line ]]; then
-      read -r WINDOW GEOMETRY <<<"$line"
-      return
-    fi
-    program_running || fail "the program ended without showing a box"
-    sleep 0.1
-  done
-  fail "no box captioned $TITLE appeared within $1 s"
-}
+wait_box() { await_window "$1" "a box captioned $TITLE" grep -v " ${CLIENT_W}x${CLIENT_H}+"; }
 
 case_window() {
   start_xvfb
